@@ -1,0 +1,9 @@
+#include "expansion_card.h"
+
+#include "box.h"
+
+namespace tvsim {
+
+ExpansionCard::ExpansionCard(Box&, BoxFile&) {}
+
+}  // namespace tvsim

@@ -1,0 +1,9 @@
+#include "sampler.h"
+
+#include "box.h"
+
+namespace tvsim {
+
+Sampler::Sampler(Box&, BoxFile&) {}
+
+}  // namespace tvsim
