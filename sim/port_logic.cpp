@@ -12,6 +12,8 @@ constexpr const char* kDesign = "004CA000";
 PortLogic::PortLogic(Box&, BoxFile& cfg)
 {
     rejects_ = cfg.flag("fault.port_logic_rejects", false);
+    // A box that kept its power since an earlier load: the bus answers at once.
+    configured_ = cfg.flag("port_logic.loaded", false) && !rejects_;
 }
 
 void PortLogic::data_lines(uint8_t value)

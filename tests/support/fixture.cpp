@@ -10,6 +10,8 @@
 #include <sstream>
 
 #include "link/backend_sim.h"
+#include "link/bus.h"
+#include "sim/box_control.h"
 #include "tarvenix.h"
 
 namespace testsupport {
@@ -126,6 +128,15 @@ void LibraryTest::use_box(const std::string& box_text)
     port_set_backend_override(sim_backend());
     ASSERT_EQ(enableDLLmessages_PortwardInit(collect), 1);
     g_messages.clear();
+}
+
+void LibraryTest::bring_up(uint8_t io_status, uint8_t io_wait)
+{
+    g_dev.iolpt = box_->box_base();
+    g_dev.rev_dev = box_->newer_family() ? 0x1000 : box_->control().device_code();
+    g_dev.io_status = io_status;
+    g_dev.io_wait = io_wait;
+    announce_mode();
 }
 
 void LibraryTest::use_recorder()

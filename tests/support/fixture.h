@@ -51,6 +51,10 @@ protected:
     void use_box(const std::string& box_text);
     // Registers the library on a recording port instead.
     void use_recorder();
+    // Points the link at the box's port with the given mode and wait state and
+    // announces the mode; the box must answer already (older family, or
+    // port_logic.loaded = yes, or the port-side logic loaded by the test).
+    void bring_up(uint8_t io_status = 0x04, uint8_t io_wait = 40);
     TempLibDir dir_;
     std::unique_ptr<tvsim::Box> box_;
     RecordingPort rec_;
