@@ -6,4 +6,9 @@ namespace tvsim {
 
 Dac::Dac(Box&, BoxFile&) {}
 
+double Dac::ao_volts(int) const
+{
+    return 0.0;
+}
+
 }  // namespace tvsim

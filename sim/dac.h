@@ -12,6 +12,8 @@ class Box;
 class Dac : public Block {
 public:
     Dac(Box& box, BoxFile& cfg);
+    // Voltage at output 1 (AO1) or 2 (AO2).
+    double ao_volts(int output) const;
 };
 
 }  // namespace tvsim

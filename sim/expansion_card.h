@@ -12,6 +12,11 @@ class Box;
 class ExpansionCard : public Block {
 public:
     ExpansionCard(Box& box, BoxFile& cfg);
+    // The card is fitted and its logic device is configured.
+    bool loaded() const { return loaded_; }
+
+private:
+    bool loaded_ = false;
 };
 
 }  // namespace tvsim
