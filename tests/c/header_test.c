@@ -5,7 +5,7 @@
 
 #include "tarvenix.h"
 
-int main(void)
+int main(int argc, char **argv)
 {
     char dir[512];
     MessageSink sink = 0;
@@ -16,6 +16,11 @@ int main(void)
     }
     if (dir[0] == '\0' || dir[strlen(dir) - 1] != '/') {
         fprintf(stderr, "directory does not end in '/': %s\n", dir);
+        return 1;
+    }
+    /* with an expected directory (TARVENIX_DIR set by the test) */
+    if (argc > 1 && strcmp(dir, argv[1]) != 0) {
+        fprintf(stderr, "directory '%s', expected '%s'\n", dir, argv[1]);
         return 1;
     }
     if (TARVENIX_ORD_enableDLLmessages_PortwardInitVb != 45 || TARVENIX_ORD_outbyte != 1) {

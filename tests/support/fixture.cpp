@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "host_hooks.h"
 
 #include <dirent.h>
 #include <unistd.h>
@@ -111,6 +112,7 @@ void LibraryTest::SetUp()
     sim_attach_box(nullptr);
     reset_state(dir_.path());
     g_messages.clear();
+    g_host.clear();
 }
 
 void LibraryTest::TearDown()
