@@ -61,7 +61,8 @@ std::string Box::default_box_text()
     // from a block's own defaults is written here.
     return "# built-in default box: newer family at 378h\n"
            "box.port = 378h\n"
-           "box.family = newer\n";
+           "box.family = newer\n"
+           "eeprom.image = " + Eeprom24c02::default_image_path() + "\n";
 }
 
 std::unique_ptr<Box> Box::default_box(std::string* error)
@@ -103,8 +104,8 @@ bool Box::build(BoxFile& cfg, std::string* error)
     control_ = std::make_unique<BoxControl>(*this, cfg);
     eeprom_ = std::make_unique<Eeprom24c02>(*this, cfg);
     main_logic_ = std::make_unique<MainLogic>(*this, cfg);
-    logic013_ = std::make_unique<Logic013>(*this, cfg);
     digital_ = std::make_unique<DigitalPorts>(*this, cfg);
+    logic013_ = std::make_unique<Logic013>(*this, cfg);   // after the P0 latch: its status wins at 10h
     refs_ = std::make_unique<RefSources>(*this, cfg);
     adc_ = std::make_unique<Adc>(*this, cfg);
     dac_ = std::make_unique<Dac>(*this, cfg);

@@ -15,8 +15,14 @@ BoxControl::BoxControl(Box& box, BoxFile& cfg) : box_(box)
 void BoxControl::write(uint8_t reg, uint8_t value)
 {
     switch (reg) {
-    case 0x00: box_.bus().set_eight_bit(true); break;
-    case 0x01: box_.bus().set_eight_bit(false); break;
+    case 0x00:
+        box_.bus().set_eight_bit(true);
+        mode_announced_ = true;
+        break;
+    case 0x01:
+        box_.bus().set_eight_bit(false);
+        mode_announced_ = true;
+        break;
     case 0x02:
         if (value & 0x01) {
             ++resets_;
@@ -38,12 +44,15 @@ uint8_t BoxControl::read(uint8_t reg, uint8_t v)
 void BoxControl::reset()
 {
     test_line_ = false;
+    mode_announced_ = false;
     reg13_ = 0;
 }
 
 bool BoxControl::ack_low() const
 {
     if (!answers_ || !box_.bus_answers())
+        return false;
+    if (!box_.newer_family() && !mode_announced_)
         return false;
     if (test_line_)
         return true;

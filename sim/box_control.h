@@ -3,7 +3,10 @@
 // the box pulls the port's acknowledge input low), 13h (box control, reads
 // back what was written). On the older family the acknowledge input also
 // answers the address scan: it is low while the latched address equals the
-// box's device code.
+// box's device code. The older family's test line reaches the port only
+// once the library has announced its read mode (register 00h or 01h) since
+// the last box reset: right after a reset the box stays silent, which is how
+// a loader's link test tells it from a box with port-side logic.
 #pragma once
 #include <cstdint>
 
@@ -30,6 +33,7 @@ private:
     uint16_t device_code_ = 0x12;
     bool answers_ = true;      // box file fault: the test line never reaches the port
     bool test_line_ = false;
+    bool mode_announced_ = false;
     uint8_t reg13_ = 0;
     int resets_ = 0;
 };

@@ -250,7 +250,12 @@ double measure_zero(uint8_t gain_reg)
     // Bipolar range: AO1 near 0 V read directly and exchanged; the mean of
     // the two is the zero whatever AO1's small voltage, and eight adjacent
     // codes average out the converter's quantisation.
-    const uint16_t code = da_search(reg::kAo1Low, mux_code::kAo1, static_cast<uint16_t>(z));
+    uint16_t code = da_search(reg::kAo1Low, mux_code::kAo1, static_cast<uint16_t>(z));
+    // A search that ends on the top code never read above the zero: AO1 is
+    // jumpered 0..-10 V and falls with its code, so its 0 V end is code 0.
+    // (The search result would be -10 V, which clips at gains 10 and 100.)
+    if (code == 0x0FFF)
+        code = 0;
     double sum = 0.0;
     for (uint16_t k = 0; k < 8; ++k) {
         da_write(reg::kAo1Low, static_cast<uint16_t>(code + k), 1);
@@ -346,6 +351,9 @@ uint16_t calibrate_converters(float uref)
             ok = self_test_output(out, rng) && ok;
         if (!ok)
             c = 0;
+        // the trials leave random voltages behind: back to 0 V
+        putDAVolt(1, 0.0f, 0);
+        putDAVolt(2, 0.0f, 1);
     }
     return c;
 }

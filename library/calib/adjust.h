@@ -5,6 +5,8 @@
 #pragma once
 #include <cstdint>
 
+#include "measure/analog_out.h"
+
 // Adjustment error bits (result of adjust_converters, stored as DevError).
 namespace adjust_error {
 constexpr uint16_t kTransfer = 0x0001;    // link could not be tuned again, not even in nibble mode
@@ -26,11 +28,10 @@ constexpr uint16_t kAo2Bipolar = 0x90;    // AO2 -10..+10 V
 constexpr uint16_t kSelfTest = 0xD5;      // A/D -10..+10 V, both outputs -10..+10 V
 }  // namespace ranges
 
-// Registers written directly by the adjustment.
+// High bytes of the output codes, written directly by the adjustment (the
+// low bytes kAo1Low/kAo2Low are in measure/analog_out.h).
 namespace reg {
-constexpr uint8_t kAo1Low = 0xE8;
 constexpr uint8_t kAo1High = 0xE9;
-constexpr uint8_t kAo2Low = 0xEA;
 constexpr uint8_t kAo2High = 0xEB;
 }  // namespace reg
 

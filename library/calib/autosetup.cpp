@@ -35,7 +35,7 @@ uint16_t try_port(uint16_t port)
 float read_ee_float(uint32_t* raw)
 {
     uint8_t b[4];
-    ee_read_block(kEeRefVoltage, 4, b);
+    ee_read_block(ee_map(EeField::RefVoltage).offset, 4, b);
     float v;
     std::memcpy(&v, b, sizeof v);
     if (raw != nullptr)
@@ -65,7 +65,7 @@ void settle_reference(float* ref)
         if (host_question("Quorin", text) != 0) {
             uint8_t b[4];
             std::memcpy(b, ref, sizeof b);
-            (void)ee_write_block(kEeRefVoltage, 4, b);
+            (void)ee_write_block(ee_map(EeField::RefVoltage).offset, 4, b);
             std::memcpy(ref, b, sizeof b);   // the verify left what the EEPROM holds
             msgf("-> INFO, new reference voltage: %.3fV saved to memory\n", *ref);
         } else {

@@ -5,4 +5,3 @@
 #include <cstdint>
 
 constexpr float kDefaultRefVolts = 4.591f;   // boxes without EEPROM and no value given
-constexpr uint16_t kEeRefVoltage = 0x04;     // EEPROM offset of the stored reference voltage (float)

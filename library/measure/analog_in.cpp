@@ -78,7 +78,8 @@ double ad_read_mean(uint8_t gain_reg, uint8_t mux, uint32_t n)
 {
     if (n == 0)
         return 0.0;
-    uint32_t sum = 0;
+    // 64-bit: a 32-bit sum of 4095s wraps after about a million conversions.
+    uint64_t sum = 0;
     for (uint32_t i = 0; i < n; ++i)
         sum += ad_read_raw(gain_reg, mux);
     return static_cast<double>(sum) / static_cast<double>(n);
@@ -149,7 +150,7 @@ TARVENIX_API uint16_t getADmStat(uint8_t gain, uint8_t mux, int32_t samples)
         pre += ad_read_raw(r, mux);
     const int64_t m = pre / kStatPreRun;
 
-    uint32_t sum = 0;
+    uint64_t sum = 0;
     uint16_t lo = 0xFFFF;
     uint16_t hi = 0;
     uint32_t outliers = 0;
