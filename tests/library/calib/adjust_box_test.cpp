@@ -12,35 +12,10 @@
 #include "link/backend_sim.h"
 #include "link/state.h"
 #include "sim/box.h"
+#include "tee_port.h"
 #include "tarvenix.h"
 
 namespace {
-
-// Passes every access on to the simulated box and keeps a log of it.
-class TeePort final : public PortBackend {
-public:
-    explicit TeePort(PortBackend* inner) : inner_(inner) {}
-    void out(uint16_t port, uint8_t value) override
-    {
-        log.push_back({'W', port, value});
-        inner_->out(port, value);
-    }
-    uint8_t in(uint16_t port) override
-    {
-        const uint8_t v = inner_->in(port);
-        log.push_back({'R', port, v});
-        return v;
-    }
-    void delay(uint32_t n) override { inner_->delay(n); }
-    void sleep_ms(uint32_t ms) override { inner_->sleep_ms(ms); }
-    uint32_t tick_ms() override { return inner_->tick_ms(); }
-    uint64_t now_us() override { return inner_->now_us(); }
-    bool grant(uint16_t first, uint32_t count, bool on) override { return inner_->grant(first, count, on); }
-    std::vector<PortAccess> log;
-
-private:
-    PortBackend* inner_;
-};
 
 const char kBox[] = "port_logic.loaded = yes\nport.378 = bidir\nadc.reference = 4.5937\nadc.gain_error = -0.004\n"
                     "adc.range = -5..5\ndac.ao1_range = 0..10\ndac.ao2_range = 0..10\n"

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -17,12 +16,14 @@
 #include "calib/adjust.h"
 #include "fixture.h"
 #include "host_hooks.h"
+#include "link/backend_sim.h"
 #include "link/state.h"
 #include "sim/adc.h"
 #include "sim/box.h"
 #include "sim/dac.h"
 #include "sim/eeprom24c02.h"
 #include "tarvenix.h"
+#include "tee_port.h"
 
 using testsupport::g_host;
 using testsupport::g_messages;
@@ -571,6 +572,44 @@ TEST_F(AutoSetupTest, UnknownOutputCombinationIsReportedByNothingAndStillStored)
     EXPECT_EQ(g_dev.DA1VoltProDigit, 0.0f);
     EXPECT_EQ(ee_value<uint16_t>(*box_, 0x2C), 0x75);
     EXPECT_EQ(file_lines(dir_.read("TARVENIX.PAR"))[11].substr(0, 12), " 117 (  75h)");
+}
+
+// Port access stays granted at the port where the box was found, and
+// nowhere else; with no box found none is left.
+TEST_F(AutoSetupTest, PortAccessIsLeftOnlyWhereTheBoxIs)
+{
+    using G = std::vector<std::pair<uint16_t, bool>>;
+    struct Case {
+        std::string box;
+        int32_t search;
+        int32_t result;
+        G grants;
+        uint16_t iolpt;
+    };
+    const std::string at278 = "box.port = 278h\nport.278 = bidir\nport.378 = bidir\nadc.gain_error = -0.004\n"
+                              "timing.settle_ns = 600\n";
+    const Case cases[] = {
+        {at278, 1, 1, {{0x3BC, true}, {0x3BC, false}, {0x378, true}, {0x378, false}, {0x278, true}}, 0x278},
+        {"box.present = no\nport.378 = bidir\n", 1, 0,
+         {{0x3BC, true}, {0x3BC, false}, {0x378, true}, {0x378, false}, {0x278, true}, {0x278, false}}, kNoBox},
+        {"box.present = no\nport.378 = bidir\n", 0, 0, {{0x378, true}, {0x378, false}}, kNoBox},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.box);
+        testsupport::reset_state(dir_.path());
+        use_box(c.box);
+        TeePort tee(sim_backend());
+        driver_close();
+        port_set_backend_override(&tee);
+        ASSERT_EQ(enableDLLmessages_PortwardInit(testsupport::collect), 1);
+        int32_t port = 0x378;
+        float ref = 0.0f;
+        EXPECT_EQ(AutoSetup(c.search, 0, &port, &ref), c.result) << testsupport::all_messages();
+        EXPECT_EQ(tee.grants, c.grants);
+        EXPECT_EQ(g_dev.iolpt, c.iolpt);
+        driver_close();
+        port_set_backend_override(nullptr);
+    }
 }
 
 // ---- a reference voltage given by the user ----
