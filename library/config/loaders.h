@@ -11,18 +11,13 @@
 //   lcaMM0setup (file, lsb_first) -> 8 card found, 0 absent, 10h file missing (silent)
 //       expansion card logic, serially through register DFh
 #pragma once
+#include "link/regs.h"
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "tarvenix.h"
 
-namespace reg {
-constexpr uint8_t kLogic007 = 0x12;      // write: bit 0 data, 1 clock, 2 loading, 3 PROGRAM; read bit 3 DONE
-constexpr uint8_t kLogic013 = 0x10;      // write: bit 0 byte strobe, 1 PROGRAM, 2+3 loading; read bit 0 DONE, 1 /INIT
-constexpr uint8_t kLogic013Data = 0x05;  // 013 logic: one configuration byte
-constexpr uint8_t kCardDaHigh1 = 0xC1;   // high byte of expansion D/A channel 1; channels 2-8 follow every 2nd
-}  // namespace reg
 
 // Largest bitstream a loader accepts. Real designs are a few ten kilobytes;
 // anything far larger is not a bitstream and would only be clocked for minutes.

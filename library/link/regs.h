@@ -40,6 +40,26 @@ constexpr uint8_t kAdGain100 = 0xE2;
 constexpr uint8_t kDaUpdate = 0xEC;
 // sampling mode
 constexpr uint8_t kSampling = 0xFC;
+// board 007, 013 and expansion card logic loading
+constexpr uint8_t kLogic007 = 0x12;      // write: bit 0 data, 1 clock, 2 loading, 3 PROGRAM; read bit 3 DONE
+constexpr uint8_t kLogic013 = 0x10;      // write: bit 0 byte strobe, 1 PROGRAM, 2+3 loading; read bit 0 DONE, 1 /INIT
+constexpr uint8_t kLogic013Data = 0x05;  // 013 logic: one configuration byte
+constexpr uint8_t kCardDaHigh1 = 0xC1;   // high byte of expansion D/A channel 1; channels 2-8 follow every 2nd
+// A/D converter result
+constexpr uint8_t kAdStatus = 0xE4;   // bit 0 ready; bits 7-4 result bits 3-0
+constexpr uint8_t kAdHigh = 0xE5;     // result bits 11-4
+// D/A outputs and expansion card D/A
+constexpr uint8_t kAo1Low = 0xE8;        // AO1 code low byte, E9h high byte
+constexpr uint8_t kAo2Low = 0xEA;        // AO2 code low byte, EBh high byte
+constexpr uint8_t kKestelDa1 = 0xC0;     // expansion D/A channel 1 low byte; channel n at C0h + 2(n-1)
+constexpr uint8_t kKestelUpdate = 0xD0;  // read: expansion D/A codes become effective
+// expansion card ports
+constexpr uint8_t kKestelPort1 = 0xD8;   // expansion card ports 1-3: D8h, D9h, DAh
+constexpr uint8_t kKestelPort3 = 0xDA;
+constexpr uint8_t kKestelDir = 0xDF;     // bits 0-3: direction flags, 1 = output
+// measurement timer mode and gate
+constexpr uint8_t kTimMode = 0xF8;       // write: mode/gate bits; read: bit 0 PWM running, bit 1 gate open
+constexpr uint8_t kTimFreqStart = 0xF9;  // write 00h: open the frequency gate
 }  // namespace reg
 
 // Control-register bits of the parallel port as the library writes them.

@@ -1,14 +1,11 @@
 // The box's 12-bit A/D converter: single and averaged conversions, digits to
 // volts with the calibration of DeviceState, and the statistics run.
 #pragma once
+#include "link/regs.h"
 #include <cstdint>
 
 #include "tarvenix.h"
 
-namespace reg {
-constexpr uint8_t kAdStatus = 0xE4;   // bit 0 ready; bits 7-4 result bits 3-0
-constexpr uint8_t kAdHigh = 0xE5;     // result bits 11-4
-}  // namespace reg
 
 constexpr uint16_t kAdTimeout = 0xFFFF;   // ad_read_raw: the conversion did not finish
 constexpr float kAdOverflow = 99.999f;    // |volts| of an input outside the range

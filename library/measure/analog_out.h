@@ -1,16 +1,11 @@
 // The box's voltage outputs (AO1, AO2, the expansion card's eight D/A
 // channels) and its reference sources UM, U0, U1 with the comparators.
 #pragma once
+#include "link/regs.h"
 #include <cstdint>
 
 #include "tarvenix.h"
 
-namespace reg {
-constexpr uint8_t kAo1Low = 0xE8;        // AO1 code low byte, E9h high byte
-constexpr uint8_t kAo2Low = 0xEA;        // AO2 code low byte, EBh high byte
-constexpr uint8_t kKestelDa1 = 0xC0;     // expansion D/A channel 1 low byte; channel n at C0h + 2(n-1)
-constexpr uint8_t kKestelUpdate = 0xD0;  // read: expansion D/A codes become effective
-}  // namespace reg
 
 // Comparator bits at 12h: each is set while UM is above the named voltage.
 namespace cmp {

@@ -2,15 +2,11 @@
 // the expansion card with their direction register. Single register accesses,
 // no shadow copy: a port number outside 1-3 touches no register.
 #pragma once
+#include "link/regs.h"
 #include <cstdint>
 
 #include "tarvenix.h"
 
-namespace reg {
-constexpr uint8_t kKestelPort1 = 0xD8;   // expansion card ports 1-3: D8h, D9h, DAh
-constexpr uint8_t kKestelPort3 = 0xDA;
-constexpr uint8_t kKestelDir = 0xDF;     // bits 0-3: direction flags, 1 = output
-}  // namespace reg
 
 // Byte returned by BcKestel1GetDigitalPort for a port number outside 1-3.
 constexpr uint8_t kNoKestelPort = 0x00;

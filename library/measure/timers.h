@@ -3,14 +3,11 @@
 // Design "007CA003" measures pulse widths and frequencies, "007CA004" counts
 // events; the caller loads the matching design first. Nothing here waits.
 #pragma once
+#include "link/regs.h"
 #include <cstdint>
 
 #include "tarvenix.h"
 
-namespace reg {
-constexpr uint8_t kTimMode = 0xF8;       // write: mode/gate bits; read: bit 0 PWM running, bit 1 gate open
-constexpr uint8_t kTimFreqStart = 0xF9;  // write 00h: open the frequency gate
-}  // namespace reg
 
 // 8254 command bytes of one counter.
 struct TimerCounter {
