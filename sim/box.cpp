@@ -27,10 +27,9 @@ constexpr uint8_t kAckBit = 0x40;
 
 Box::~Box() = default;
 
-std::unique_ptr<Box> Box::from_file(const std::string& path, std::string* error)
+std::unique_ptr<Box> Box::make(BoxFile& cfg, bool read_ok, std::string* error)
 {
-    BoxFile cfg;
-    if (!cfg.load(path)) {
+    if (!read_ok) {
         if (error != nullptr)
             *error = cfg.error_text();
         return nullptr;
@@ -41,18 +40,18 @@ std::unique_ptr<Box> Box::from_file(const std::string& path, std::string* error)
     return box;
 }
 
+std::unique_ptr<Box> Box::from_file(const std::string& path, std::string* error)
+{
+    BoxFile cfg;
+    const bool ok = cfg.load(path);
+    return make(cfg, ok, error);
+}
+
 std::unique_ptr<Box> Box::from_text(const std::string& text, std::string* error)
 {
     BoxFile cfg;
-    if (!cfg.parse(text)) {
-        if (error != nullptr)
-            *error = cfg.error_text();
-        return nullptr;
-    }
-    std::unique_ptr<Box> box(new Box());
-    if (!box->build(cfg, error))
-        return nullptr;
-    return box;
+    const bool ok = cfg.parse(text);
+    return make(cfg, ok, error);
 }
 
 std::string Box::default_box_text()

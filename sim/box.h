@@ -87,6 +87,7 @@ public:
 
 private:
     Box() = default;
+    static std::unique_ptr<Box> make(BoxFile& cfg, bool read_ok, std::string* error);
     bool build(BoxFile& cfg, std::string* error);
     ParallelPort* find_port(uint16_t port, int* offset);
 

@@ -30,6 +30,18 @@ uint16_t source_count(float volts, float one_point, float slope)
     return static_cast<uint16_t>(static_cast<uint64_t>(std::fmod(std::trunc(code), 65536.0)));
 }
 
+// Sets one reference source. A source whose slope is 0 is not calibrated
+// (or cannot be set): nothing is written, the count is 0 — for UM too, where
+// the count would be a division by zero.
+uint16_t set_source(float volts, float one_point, float slope, uint8_t ctl, uint8_t count_reg)
+{
+    if (slope == 0.0f)
+        return 0;
+    const uint16_t code = source_count(volts, one_point, slope);
+    outbyte_word(reg::kRefControl, ctl, count_reg, code);
+    return code;
+}
+
 // Calibrates U0 or U1 from the comparator voltages at counts 100 and 900.
 // Returns false when slope or one-point is outside the limits of a working
 // source.
@@ -144,33 +156,19 @@ TARVENIX_API int32_t ShowDARefValues(int32_t header)
     return 0;
 }
 
-// An uncalibrated UM (slope 0) is not written: the count would be a
-// division by zero.
 TARVENIX_API uint16_t UM(float volts)
 {
-    if (g_dev.UM_m == 0.0f)
-        return 0;
-    const uint16_t code = source_count(volts, g_dev.UM_1, g_dev.UM_m);
-    outbyte_word(reg::kRefControl, kCtlUM, reg::kRefCount2, code);
-    return code;
+    return set_source(volts, g_dev.UM_1, g_dev.UM_m, kCtlUM, reg::kRefCount2);
 }
 
 TARVENIX_API uint16_t U0(float volts)
 {
-    if (g_dev.U0_m == 0.0f)
-        return 0;
-    const uint16_t code = source_count(volts, g_dev.U0_1, g_dev.U0_m);
-    outbyte_word(reg::kRefControl, kCtlU0, reg::kRefCount0, code);
-    return code;
+    return set_source(volts, g_dev.U0_1, g_dev.U0_m, kCtlU0, reg::kRefCount0);
 }
 
 TARVENIX_API uint16_t U1(float volts)
 {
-    if (g_dev.U1_m == 0.0f)
-        return 0;
-    const uint16_t code = source_count(volts, g_dev.U1_1, g_dev.U1_m);
-    outbyte_word(reg::kRefControl, kCtlU1, reg::kRefCount1, code);
-    return code;
+    return set_source(volts, g_dev.U1_1, g_dev.U1_m, kCtlU1, reg::kRefCount1);
 }
 
 // The IT1 input reaches the U0 comparator through a divider of 1/0.755287

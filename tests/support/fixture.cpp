@@ -141,6 +141,15 @@ void LibraryTest::bring_up(uint8_t io_status, uint8_t io_wait)
     announce_mode();
 }
 
+void LibraryTest::use_recorder_at(uint8_t io_status, uint8_t io_wait)
+{
+    use_recorder();
+    g_dev.iolpt = 0x378;
+    g_dev.io_status = io_status;
+    g_dev.io_wait = io_wait;
+    rec_.log.clear();
+}
+
 void LibraryTest::use_recorder()
 {
     port_set_backend_override(&rec_);

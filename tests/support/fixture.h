@@ -51,6 +51,9 @@ protected:
     void use_box(const std::string& box_text);
     // Registers the library on a recording port instead.
     void use_recorder();
+    // The recorder as the port at 378h with the given mode and wait state,
+    // its log emptied.
+    void use_recorder_at(uint8_t io_status, uint8_t io_wait);
     // Points the link at the box's port with the given mode and wait state and
     // announces the mode; the box must answer already (older family, or
     // port_logic.loaded = yes, or the port-side logic loaded by the test).

@@ -528,6 +528,15 @@ const FailCase kFailCases[] = {
     {"reference_source_outside_limits", kNewBox + "refs.u1_slope = 0.031\n", 0,
      {kSearch378, " --> found\n", kStored, "-> FATAL ERROR, 004LAxxx D/A error\n", "-> FATAL ERROR, 007LAxxx error\n"},
      true},
+    // the older family's U1 is a fixed source that must lie within 14.5..16.2 V
+    {"fixed_u1_outside_its_window", "box.family = older\nport.378 = bidir\nrefs.u1_fixed = 16.5\n", 0,
+     {kSearch378, " --> found\n",
+      "-> WARNING, device version has no internal memory, not possible to do Auto-Setup\n",
+      "-> WARNING, re-run Setup and input reference voltage noted at bottom side of device\n",
+      "-> WARNING, reference voltage parameter missing, set to default: 4.591V\n",
+      "-> WARNING, device not adjusted for max. performance\n", "-> FATAL ERROR, 004LAxxx D/A error\n",
+      "-> FATAL ERROR, 007LAxxx error\n"},
+     true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, AutoSetupFails, testing::ValuesIn(kFailCases),

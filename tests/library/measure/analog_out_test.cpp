@@ -29,11 +29,7 @@ protected:
     void SetUp() override
     {
         LibraryTest::SetUp();
-        use_recorder();
-        g_dev.iolpt = 0x378;
-        g_dev.io_status = 0xA4;
-        g_dev.io_wait = 1;
-        rec_.log.clear();
+        use_recorder_at(0xA4, 1);
     }
     std::vector<BusEvent> events() const { return bus_events(rec_.log, 0x378); }
 };
