@@ -39,7 +39,9 @@ std::set<std::string> exported_symbols(const std::string& image)
         const size_t n = sh[i].sh_size / sizeof(Elf64_Sym);
         for (size_t k = 1; k < n; ++k) {
             const int bind = ELF64_ST_BIND(syms[k].st_info);
-            if (syms[k].st_shndx == SHN_UNDEF || (bind != STB_GLOBAL && bind != STB_WEAK))
+            // undefined references and the version node's own absolute symbol are no exports
+            if (syms[k].st_shndx == SHN_UNDEF || syms[k].st_shndx == SHN_ABS ||
+                (bind != STB_GLOBAL && bind != STB_WEAK))
                 continue;
             if (ELF64_ST_VISIBILITY(syms[k].st_other) != STV_DEFAULT)
                 continue;
