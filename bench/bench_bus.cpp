@@ -30,6 +30,8 @@ void BM_OutbyteSim(benchmark::State& state)
     uint8_t v = 0;
     for (auto _ : state)
         outbyte(0x13, v++);
+    // six port accesses per write cycle
+    state.counters["port_accesses_per_s"] = benchmark::Counter(6.0 * state.iterations(), benchmark::Counter::kIsRate);
     sim_attach_box(nullptr);
 }
 BENCHMARK(BM_OutbyteSim);
@@ -51,6 +53,59 @@ void BM_InbyteByteSim(benchmark::State& state)
     sim_attach_box(nullptr);
 }
 BENCHMARK(BM_InbyteByteSim);
+
+// The library's own cost: a backend that does nothing but count.
+class NullBackend final : public PortBackend {
+public:
+    void out(uint16_t, uint8_t) override { ++accesses; }
+    uint8_t in(uint16_t) override
+    {
+        ++accesses;
+        return 0x5A;
+    }
+    void delay(uint32_t) override {}
+    void sleep_ms(uint32_t) override {}
+    uint32_t tick_ms() override { return 0; }
+    uint64_t now_us() override { return 0; }
+    bool grant(uint16_t, uint32_t, bool) override { return true; }
+    uint64_t accesses = 0;
+};
+
+template <typename Cycle>
+void run_null(benchmark::State& state, uint8_t io_status, Cycle cycle)
+{
+    NullBackend null;
+    port_set_backend_override(&null);
+    driver_load();
+    g_dev.iolpt = 0x378;
+    g_dev.io_status = io_status;
+    g_dev.io_wait = 0;
+    for (auto _ : state)
+        cycle();
+    state.counters["ns_per_port_access"] = benchmark::Counter(
+        static_cast<double>(null.accesses), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    driver_close();
+    port_set_backend_override(nullptr);
+}
+
+void BM_OutbyteNull(benchmark::State& state)
+{
+    uint8_t v = 0;
+    run_null(state, 0x04, [&] { outbyte(0x13, v++); });
+}
+BENCHMARK(BM_OutbyteNull);
+
+void BM_InbyteNibbleNull(benchmark::State& state)
+{
+    run_null(state, 0x04, [] { benchmark::DoNotOptimize(inbyte(0x13)); });
+}
+BENCHMARK(BM_InbyteNibbleNull);
+
+void BM_InbyteByteNull(benchmark::State& state)
+{
+    run_null(state, 0xA4, [] { benchmark::DoNotOptimize(inbyte(0x13)); });
+}
+BENCHMARK(BM_InbyteByteNull);
 
 }  // namespace
 

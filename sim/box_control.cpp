@@ -38,7 +38,8 @@ void BoxControl::write(uint8_t reg, uint8_t value)
 
 uint8_t BoxControl::read(uint8_t reg, uint8_t v)
 {
-    return reg == 0x13 ? reg13_ : v;
+    // bit 7 of the box control register always reads 1
+    return reg == 0x13 ? static_cast<uint8_t>(reg13_ | 0x80) : v;
 }
 
 void BoxControl::reset()

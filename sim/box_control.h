@@ -1,7 +1,7 @@
 // Link and control registers of the box: 00h/01h (read mode announced by
 // the library), 02h bit 0 (box reset pulse), 03h/05h, 06h/07h (test line:
 // the box pulls the port's acknowledge input low), 13h (box control, reads
-// back what was written). On the older family the acknowledge input also
+// back what was written with bit 7 forced to 1). On the older family the acknowledge input also
 // answers the address scan: it is low while the latched address equals the
 // box's device code. The older family's test line reaches the port only
 // once the library has announced its read mode (register 00h or 01h) since
