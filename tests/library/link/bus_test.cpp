@@ -136,13 +136,16 @@ TEST_F(BusOnBox, RegisterRoundTripInBothModesAndLinkTest)
     for (uint8_t mode : {uint8_t(0x04), uint8_t(0xA4)}) {
         bring_up(mode, 40);
         for (int v = 0; v < 256; v += 37) {
-            outbyte(0x13, static_cast<uint8_t>(v));
-            EXPECT_EQ(inbyte(0x13), v) << "mode " << int(mode);
+            outbyte(0x10, static_cast<uint8_t>(v));
+            EXPECT_EQ(inbyte(0x10), v) << "mode " << int(mode);
             EXPECT_EQ(inbyte_na(), v);
         }
-        outbyte(0x13, 0x00);
+        outbyte(0x10, 0x00);
         outbyte_na(0x5C);
-        EXPECT_EQ(inbyte(0x13), 0x5C);
+        EXPECT_EQ(inbyte(0x10), 0x5C);
+        // the box control register reads back with bit 7 forced
+        outbyte(0x13, 0x0A);
+        EXPECT_EQ(inbyte(0x13), 0x8A);
     }
     EXPECT_EQ(link_test(), 1);
 }
@@ -151,10 +154,10 @@ TEST_F(BusOnBox, TooShortWaitStateReadsWrongValues)
 {
     use_box("box.family = older\ntiming.settle_ns = 3000\ntiming.delay_ns = 100\n");
     bring_up(0x04, 5);   // 1000 ns access + 500 ns wait < 3000 ns settle
-    outbyte(0x13, 0x42);
-    EXPECT_NE(inbyte(0x13), 0x42);
+    outbyte(0x10, 0x42);
+    EXPECT_NE(inbyte(0x10), 0x42);
     g_dev.io_wait = 20;  // 1000 + 2000 >= 3000
-    EXPECT_EQ(inbyte(0x13), 0x42);
+    EXPECT_EQ(inbyte(0x10), 0x42);
 }
 
 TEST_F(BusOnBox, UnloadedNewerBoxIgnoresTheBus)
