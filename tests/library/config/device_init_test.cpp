@@ -69,6 +69,10 @@ TEST_F(DeviceInit, SearchTriesThePortsInOrderAndKeepsTheThird)
     EXPECT_EQ(IsTarvenixInitialized(), 1);
     EXPECT_EQ(box_->control().control13(), 0x8B);
     EXPECT_EQ(g_dev.ADx1VoltProDigit, 10.0f / 2048.0f);
+    // both outputs at 0 V within the stored calibration (the box's own
+    // offsets are a few millivolts)
+    EXPECT_LT(std::fabs(box_->dac().ao_volts(1)), 0.03);
+    EXPECT_LT(std::fabs(box_->dac().ao_volts(2)), 0.03);
 }
 
 TEST_F(DeviceInit, TimeStampDecidesWhetherParametersBelongToTheBox)
