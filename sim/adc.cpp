@@ -32,7 +32,7 @@ Adc::Adc(Box& box, BoxFile& cfg) : box_(box)
     zero_[0] = cfg.number("adc.zero1", 2.6);
     zero_[1] = cfg.number("adc.zero10", 7.3);
     zero_[2] = cfg.number("adc.zero100", 21.8);
-    gain_error_[0] = cfg.number("adc.gain_error", 0.0018);
+    gain_error_[0] = cfg.number("adc.gain_error", -0.0040);
     gain_error_[1] = cfg.number("adc.gain10_error", -0.0025);
     gain_error_[2] = cfg.number("adc.gain100_error", 0.0040);
     noise_ = cfg.number("adc.noise", 0.3);

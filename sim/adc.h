@@ -63,7 +63,7 @@ private:
     double low_ = -10.0;
     double span_ = 20.0;
     double zero_[3] = {2.6, 7.3, 21.8};          // digits above the nominal zero code
-    double gain_error_[3] = {0.0018, -0.0025, 0.0040};
+    double gain_error_[3] = {-0.0040, -0.0025, 0.0040};
     double noise_ = 0.3;
     uint64_t conversion_ns_ = 10000;
     bool never_ready_ = false;

@@ -43,7 +43,7 @@ void ref_count(tvsim::Box& box, uint8_t control, uint8_t reg, uint16_t count)
 
 TEST(SimAdc, ReadyBitComesAfterTheConversionTimeAndHoldsTheResult)
 {
-    auto box = box_of("adc.noise = 0\ntiming.conversion_ns = 8000\nadc.in2 = dc 1.25\n");
+    auto box = box_of("adc.noise = 0\nadc.gain_error = 0.0018\ntiming.conversion_ns = 8000\nadc.in2 = dc 1.25\n");
     box->reg_write(0xE0, 0xF2);
     EXPECT_EQ(box->reg_read(0xE4) & 0x01, 0);
     box->sleep_ns(7000);
@@ -129,7 +129,7 @@ TEST(SimAdc, SignalsFollowVirtualTime)
 
 TEST(SimAdc, NoiseIsSeededAndOfTheGivenSize)
 {
-    const std::string text = "seed = 7\nadc.noise = 1.5\nadc.in0 = dc 1.0\n";
+    const std::string text = "seed = 7\nadc.noise = 1.5\nadc.gain_error = 0.0018\nadc.in0 = dc 1.0\n";
     auto a = box_of(text);
     auto b = box_of(text);
     std::vector<int> va, vb;

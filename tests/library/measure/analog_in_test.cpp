@@ -193,9 +193,9 @@ class AdBox : public LibraryTest {
 protected:
     void start(const std::string& extra)
     {
-        use_box("port_logic.loaded = yes\n" + extra);
+        use_box("port_logic.loaded = yes\nadc.gain_error = 0.0018\n" + extra);
         bring_up();
-        // default converter: -10..10 V, zero +2.6 digits, gain error +0.18 %
+        // converter: -10..10 V, zero +2.6 digits, gain error +0.18 %
         set_calibration(2048 + 2.6f, 2048 + 7.3f, 2048 + 21.8f, static_cast<float>(20.0 / 4096 / 1.0018));
     }
 };
