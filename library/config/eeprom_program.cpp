@@ -124,10 +124,12 @@ TARVENIX_API int32_t InitTarvenix_EEPROM(int32_t program)
         SetupData shown;
         ee_read_field<EeField::DeviceClass>(shown.device_class);
         if (shown.device_class == kBlank || program == 1) {
-            const int e = ee_write_field<EeField::DeviceClass>(data.device_class) |
-                          ee_write_field<EeField::Id007>(data.id007) |
-                          ee_write_field<EeField::RefVoltage>(data.ref_voltage) |
-                          ee_write_field<EeField::SerialNumber>(data.serial);
+            // one statement per block: the blocks go to the chip in map order,
+            // and a verify difference does not stop the later ones
+            int e = ee_write_field<EeField::DeviceClass>(data.device_class);
+            e |= ee_write_field<EeField::Id007>(data.id007);
+            e |= ee_write_field<EeField::RefVoltage>(data.ref_voltage);
+            e |= ee_write_field<EeField::SerialNumber>(data.serial);
             code = e * ee_program::kVerifyError;
             if (code & ee_program::kVerifyError) {
                 msg("ERROR: EEPROM verify error\n");

@@ -49,6 +49,12 @@ int driver_load()
             return 0;
         }
     }
+    // A backend of an earlier load (a direct one, or the tracer around it)
+    // is not used any more; keeping it would keep its trace file open.
+    if (chosen != g_opened.get()) {
+        g_port = nullptr;
+        g_opened.reset();
+    }
     const char* trace = std::getenv("TARVENIX_TRACE");
     if (trace != nullptr && *trace != '\0') {
         std::unique_ptr<PortBackend> traced = make_trace_backend(chosen, trace, g_opened);

@@ -40,8 +40,9 @@ protected:
         g_dev.DA1Lc = -10.0f;
         g_dev.DA1VoltProDigit = 20.0f / 4096.0f;
         ASSERT_EQ(write_parameters(0, 0x0055), 0);
-        if (time_stamp && g_dev.rev_dev >= 0x1000)
+        if (time_stamp && g_dev.rev_dev >= 0x1000) {
             ASSERT_EQ(write_time_stamp("AD"), 0);
+        }
         fresh_library();
     }
     void fresh_library()
@@ -117,6 +118,23 @@ TEST_F(DeviceInit, OlderFamilyNeedsNoTimeStamp)
     EXPECT_EQ(g_dev.rev_dev, 0x12);
 }
 
+TEST_F(DeviceInit, MainLogicThatDoesNotLoadReleasesThePort)
+{
+    use_box("fault.main_logic_rejects = yes\n");
+    store_parameters(0x378);
+    const int resets = box_->control().resets();
+    EXPECT_EQ(init_at_port(0x378, "004CA000.LCB", "007CA003.LCB", "012CA000.LCB"), 0x02);
+    EXPECT_EQ(all_messages(), "Init device on I/O address 378h ... --> found\n"
+                              "ERROR: 007LAxxx LCA configuration failed, DONE-pin low\n");
+    EXPECT_EQ(g_dev.iolpt, 0xFFFF);
+    EXPECT_GT(box_->control().resets(), resets);
+    EXPECT_LT(std::fabs(box_->dac().ao_volts(1)), 0.05);
+    EXPECT_LT(std::fabs(box_->dac().ao_volts(2)), 0.05);
+    g_messages.clear();
+    EXPECT_EQ(InitTarvenixDevice(0x378), 0);
+    EXPECT_EQ(all_messages().find("Kestel"), std::string::npos);
+}
+
 TEST_F(DeviceInit, NoBoxAnywhere)
 {
     use_box("box.present = no\n");
@@ -151,6 +169,7 @@ TEST_F(DeviceInit, ReleaseLeavesOutputsAtZeroCountersStoppedAndPortAtRest)
     // still counts as initialised; a second release has no driver to close
     EXPECT_EQ(IsTarvenixInitialized(), 1);
     EXPECT_EQ(DeInitTarvenix(), 0);
+    EXPECT_EQ(driver_disable_ports(0x378, 3), 0);
 }
 
 TEST_F(DeviceInit, ReleaseWithoutBoxTouchesNoPort)

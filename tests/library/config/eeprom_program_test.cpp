@@ -6,12 +6,14 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "config/eeprom_program.h"
 #include "fixture.h"
+#include "link/port.h"
 #include "link/state.h"
 #include "sim/box_control.h"
 #include "sim/eeprom24c02.h"
@@ -164,6 +166,22 @@ TEST_F(EepromProgram, WithoutSetupDataFileNothingIsTouched)
     EXPECT_EQ(InitTarvenix_EEPROM(1), 4);
     EXPECT_EQ(testsupport::all_messages(), "\n INFO: menu option not available, only for manufacturer use\n");
     EXPECT_TRUE(rec_.log.empty());
+}
+
+TEST_F(EepromProgram, NoPortAccessIsResultOneAndTouchesNoBox)
+{
+    use_recorder();   // registers the sink
+    port_set_backend_override(nullptr);
+    setenv("TARVENIX_BACKEND", "no-such-backend", 1);
+    dir_.write(kSetupDataFileName, kSetupIn);
+    const int32_t result = InitTarvenix_EEPROM(1);
+    unsetenv("TARVENIX_BACKEND");
+
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(testsupport::all_messages(), "\n Enable Device\nERROR: Init Portward failed\n");
+    EXPECT_TRUE(rec_.log.empty());
+    EXPECT_EQ(g_dev.iolpt, kNoBox);
+    EXPECT_EQ(dir_.read(kSetupDataFileName), kSetupIn);
 }
 
 TEST_F(EepromProgram, UnusableSetupDataFileIsRefusedNamingTheLine)

@@ -1,6 +1,8 @@
 // Registration, the small queries and the library directory.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -103,6 +105,28 @@ TEST_F(Frame, TraceFileGetsOneLinePerAccess)
     EXPECT_NE(text.find(" W 37A 0C\n"), std::string::npos);
     EXPECT_NE(text.find(" W 378 5A\n"), std::string::npos);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 6);
+}
+
+int open_descriptors()
+{
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d) != nullptr)
+            ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+TEST_F(Frame, RepeatedRegistrationKeepsOneTraceFileOpen)
+{
+    setenv("TARVENIX_TRACE", dir_.file("trace.txt").c_str(), 1);
+    use_box("box.family = older\n");
+    const int after_first = open_descriptors();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(enableDLLmessages_PortwardInit(testsupport::collect), 1);
+    unsetenv("TARVENIX_TRACE");
+    EXPECT_EQ(open_descriptors(), after_first);
 }
 
 }  // namespace
