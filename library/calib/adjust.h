@@ -29,7 +29,7 @@ constexpr uint16_t kSelfTest = 0xD5;      // A/D -10..+10 V, both outputs -10..+
 }  // namespace ranges
 
 // High bytes of the output codes, written directly by the adjustment (the
-// low bytes kAo1Low/kAo2Low are in measure/analog_out.h).
+// low bytes kAo1Low/kAo2Low are in link/regs.h).
 namespace reg {
 constexpr uint8_t kAo1High = 0xE9;
 constexpr uint8_t kAo2High = 0xEB;

@@ -58,7 +58,9 @@ void settle_reference(float* ref)
         msgf("-> INFO, old reference voltage value was: %.3fV\n", old);
         if (raw == 0xFFFFFFFFu)
             return;   // never written: use the new value for this run only
-        char text[160];
+        // room for two floats of any magnitude (%.3f of 3.4e38 is 44 characters):
+        // a garbage old value must not cut off the new one
+        char text[256];
         std::snprintf(text, sizeof text,
                       "Do you really want to overwrite ?\n\nold reference voltage: %.3fV\nnew reference voltage: %.3fV\n",
                       old, *ref);

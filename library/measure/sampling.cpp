@@ -72,7 +72,7 @@ uint16_t acquire(const uint16_t* list, uint16_t* ring, uint16_t post, uint16_t i
         outbyte(gain_of(list[l]), code_of(list[l]));   // input of the conversion after next
         if (++j > n)
             j = 1;
-        if (q != ((c + 1) & 0x0F))
+        if (q != ((c + 1) & 0x0F) && lost < kTesMaxLost)
             ++lost;   // one event however many samples were missed
         c = q;
         const uint16_t value = static_cast<uint16_t>((s >> 4) | (inbyte(reg::kAdHigh) << 4));

@@ -11,6 +11,9 @@ constexpr uint32_t kTesRingSize = 0x6000;      // samples in the caller's ring (
 constexpr uint16_t kTesMaxEntries = 24;        // entries of a ChannelList
 constexpr uint16_t kTesAdTimeout = 0xFFFF;     // no new sample within `interval` status reads
 constexpr uint16_t kTesNoTrigger = 0xFFFE;     // no trigger within the trigger timeout
+// The lost-sample count stops here: more events must neither wrap to 0
+// ("none lost") nor read as one of the two status values above.
+constexpr uint16_t kTesMaxLost = 0xFFFD;
 // A call outside the limits (null pointer, N of 0 or above 24, gain register
 // other than E0h-E2h, pre x N or count x N not below 24576, trigger entry or
 // trigger index outside list or ring) touches no register and no array and

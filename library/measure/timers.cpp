@@ -97,7 +97,7 @@ TARVENIX_API float GetFreqM(uint8_t count_counter, uint16_t gate)
         return -3.0f;
     const uint16_t v = timer_read16(reg::kTimControl, k.latch, k.data_reg);
     const uint32_t n = 65536u - v;   // 1-65536
-    return static_cast<float>(n / (gate * static_cast<double>(kGateSeconds)));
+    return static_cast<float>(n / (gate * kGateSeconds));   // rounded to float once
 }
 
 TARVENIX_API uint16_t GetCount16(uint8_t counter, uint8_t restart)

@@ -34,7 +34,7 @@ constexpr EventBits kEventBits[3] = {{0x01, 0x02}, {0x04, 0x08}, {0x10, 0x20}};
 
 // Seconds per count for the time-base bits 3-2 of the pulse-width mode byte.
 constexpr float kTimeBase[4] = {1.25e-7f, 4e-6f, 0.000128f, 0.000128f};
-constexpr float kGateSeconds = 0.000128f;   // one count of the frequency gate
+constexpr double kGateSeconds = 0.000128;   // one count of the frequency gate
 
 // Result of GetPWM16/GetFreqM for a counter above 2 (no register touched);
 // distinct from every status value so that polling loops end.
