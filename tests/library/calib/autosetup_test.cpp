@@ -691,6 +691,27 @@ const RefCase kRefCases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, AutoSetupReference, testing::ValuesIn(kRefCases),
                          [](const testing::TestParamInfo<RefCase>& i) { return std::string(i.param.name); });
 
+// Values at the float's limits, a corrupt old one and a mistyped new one:
+// the question still shows both in full, and No brings the old one back.
+TEST_F(AutoSetupTest, OverwriteQuestionShowsValuesOfAnySize)
+{
+    std::string text = kNewBox;
+    const std::string key = "eeprom.ref_voltage = 4.5937\n";
+    text.replace(text.find(key), key.size(), "eeprom.ref_voltage = -3.0e38\n");
+    use_box(text);
+    g_host.answers.push_back(0);
+    int32_t port = 0x378;
+    float ref = 3.0e38f;
+    EXPECT_EQ(run(0, &port, &ref), 0);   // no scale can be made with either value
+    EXPECT_EQ(ref, -3.0e38f);
+    char want[300];
+    std::snprintf(want, sizeof want,
+                  "Do you really want to overwrite ?\n\nold reference voltage: %.3fV\nnew reference voltage: %.3fV\n",
+                  -3.0e38f, 3.0e38f);
+    ASSERT_EQ(g_host.questions.size(), 1u);
+    EXPECT_EQ(g_host.questions[0].second, want);
+}
+
 }  // namespace
 
 namespace {

@@ -117,6 +117,19 @@ TEST_F(SamplingBus, EachCounterJumpIsOneLostSampleEvent)
     EXPECT_EQ(getADTes(list, ring_.data(), 1, 100, 1, 0, 0, kTesImmediate, 1000, &index), 2);
 }
 
+TEST_F(SamplingBus, LostSampleCountStopsBelowTheStatusValues)
+{
+    // every sample of a long record skips one: 65539 events would wrap to 3
+    const uint16_t list[] = {1, 0xE0F0};
+    SampleScript s;
+    s.sync();
+    for (int n = 0; n < 65540; ++n)
+        s.sample(static_cast<uint16_t>(n & 0x0FFF), 0, 1);
+    play(s);
+    uint16_t index = 0;
+    EXPECT_EQ(getADTes(list, ring_.data(), 0xFFFF, 100, 1, 0, 0, kTesImmediate, 1000, &index), kTesMaxLost);
+}
+
 TEST_F(SamplingBus, StatusReadBoundEndsWithADTimeoutAndSamplingOff)
 {
     struct Case {

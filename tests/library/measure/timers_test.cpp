@@ -116,6 +116,9 @@ TEST_F(TimerBus, GetFreqMDividesCountsByTheGateTime)
         reads({c.f8, c.status, c.lo, c.hi});
         EXPECT_NEAR(GetFreqM(2, c.gate), c.expect, std::fabs(c.expect) * 1e-6) << c.gate << " " << int(c.status);
     }
+    // one rounding to float: 14080 events in 17 x 128 us = 6470588.235 Hz
+    reads({0x00, 0x00, 0x00, 0xC9});
+    EXPECT_EQ(GetFreqM(2, 17), 6470588.0f);
     rec_.log.clear();
     reads({0x00, 0x00, 0x00, 0xFF});
     (void)GetFreqM(2, 8);
