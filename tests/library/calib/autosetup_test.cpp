@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
@@ -581,6 +582,41 @@ TEST_F(AutoSetupTest, UnknownOutputCombinationIsReportedByNothingAndStillStored)
     EXPECT_EQ(g_dev.DA1VoltProDigit, 0.0f);
     EXPECT_EQ(ee_value<uint16_t>(*box_, 0x2C), 0x75);
     EXPECT_EQ(file_lines(dir_.read("TARVENIX.PAR"))[11].substr(0, 12), " 117 (  75h)");
+}
+
+// The box is set up but what must be stored cannot be: a directory stands
+// where the parameter file or the time stamp file would go.
+TEST_F(AutoSetupTest, StoringFailuresEndTheRunWithTheirOwnLine)
+{
+    struct Case {
+        const char* in_the_way;
+        const char* line;
+        bool par_file;   // TARVENIX.PAR written all the same
+    };
+    const Case cases[] = {
+        {"TARVENIX.PAR", "-> FATAL ERROR, parameter data write error\n", false},
+        {"AD.378", "-> FATAL ERROR, Time Stamp write error\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.in_the_way);
+        testsupport::reset_state(dir_.path());
+        std::filesystem::remove_all(dir_.file("TARVENIX.PAR"));
+        std::filesystem::remove_all(dir_.file("AD.378"));
+        std::filesystem::create_directory(dir_.file(c.in_the_way));
+        use_box(kNewBox);
+        int32_t port = 0x378;
+        float ref = 0.0f;
+        EXPECT_EQ(run(0, &port, &ref), 0);
+        const size_t n = g_messages.size();
+        ASSERT_GE(n, 4u) << testsupport::all_messages();
+        EXPECT_EQ(g_messages[n - 4], "-> EEProm setup data updated\n");
+        EXPECT_EQ(g_messages[n - 3], c.line) << testsupport::all_messages();
+        EXPECT_EQ(g_messages[n - 1], "-> FATAL ERROR, Tarvenix measurement system error, check error messages\n");
+        EXPECT_EQ(std::filesystem::is_regular_file(dir_.file("TARVENIX.PAR")), c.par_file);
+        // the time stamp follows only a stored parameter record
+        EXPECT_EQ(ee_value<uint32_t>(*box_, 0xFC) == kFixedTime, c.par_file);
+        EXPECT_EQ(IsTarvenixInitialized(), 1);
+    }
 }
 
 // Port access stays granted at the port where the box was found, and
