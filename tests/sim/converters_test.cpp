@@ -2,6 +2,8 @@
 // registers only, checked against the box file's values.
 #include <gtest/gtest.h>
 
+#include "fixture.h"
+
 #include <cmath>
 #include <memory>
 #include <string>
@@ -16,13 +18,7 @@
 
 namespace {
 
-std::unique_ptr<tvsim::Box> box_of(const std::string& text)
-{
-    std::string error;
-    auto box = tvsim::Box::from_text(text, &error);
-    EXPECT_TRUE(box != nullptr) << error;
-    return box;
-}
+using testsupport::make_box;
 
 // Starts a conversion, waits the conversion time and reads the 12-bit result.
 uint16_t convert(tvsim::Box& box, uint8_t gain_reg, uint8_t mux)
@@ -43,7 +39,7 @@ void ref_count(tvsim::Box& box, uint8_t control, uint8_t reg, uint16_t count)
 
 TEST(SimAdc, ReadyBitComesAfterTheConversionTimeAndHoldsTheResult)
 {
-    auto box = box_of("adc.noise = 0\nadc.gain_error = 0.0018\ntiming.conversion_ns = 8000\nadc.in2 = dc 1.25\n");
+    auto box = make_box("adc.noise = 0\nadc.gain_error = 0.0018\ntiming.conversion_ns = 8000\nadc.in2 = dc 1.25\n");
     box->reg_write(0xE0, 0xF2);
     EXPECT_EQ(box->reg_read(0xE4) & 0x01, 0);
     box->sleep_ns(7000);
@@ -57,7 +53,7 @@ TEST(SimAdc, ReadyBitComesAfterTheConversionTimeAndHoldsTheResult)
 
 TEST(SimAdc, NeverReadyFaultKeepsTheReadyBitLow)
 {
-    auto box = box_of("fault.adc_never_ready = yes\n");
+    auto box = make_box("fault.adc_never_ready = yes\n");
     box->reg_write(0xE0, 0xFE);
     box->sleep_ns(1000000);
     EXPECT_EQ(box->reg_read(0xE4) & 0x01, 0);
@@ -90,7 +86,7 @@ TEST(SimAdc, RangesMultiplexerAndClipping)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.range) + " mux " + std::to_string(c.mux));
-        auto box = box_of(std::string("adc.noise = 0\nadc.zero1 = 0\nadc.gain_error = 0\nadc.reference = 5.0\n") +
+        auto box = make_box(std::string("adc.noise = 0\nadc.zero1 = 0\nadc.gain_error = 0\nadc.reference = 5.0\n") +
                           "adc.range = " + c.range + "\nadc.in0 = dc " + std::to_string(c.in0) + "\n");
         EXPECT_EQ(convert(*box, 0xE0, c.mux), c.expect);
     }
@@ -98,7 +94,7 @@ TEST(SimAdc, RangesMultiplexerAndClipping)
 
 TEST(SimAdc, GainsHaveTheirOwnZerosAndErrors)
 {
-    auto box = box_of("adc.noise = 0\nadc.zero1 = 3\nadc.zero10 = -6\nadc.zero100 = 20\nadc.gain_error = 0\n"
+    auto box = make_box("adc.noise = 0\nadc.zero1 = 3\nadc.zero10 = -6\nadc.zero100 = 20\nadc.gain_error = 0\n"
                       "adc.gain10_error = 0.01\nadc.gain100_error = -0.02\nadc.in1 = dc 0.05\n");
     EXPECT_EQ(convert(*box, 0xE0, 0xFF), 2051);
     EXPECT_EQ(convert(*box, 0xE1, 0xFF), 2042);
@@ -112,7 +108,7 @@ TEST(SimAdc, GainsHaveTheirOwnZerosAndErrors)
 
 TEST(SimAdc, SignalsFollowVirtualTime)
 {
-    auto box = box_of("adc.in3 = sine 1.0 2.0 50\nadc.in4 = square 0.5 1.5 1000\n");
+    auto box = make_box("adc.in3 = sine 1.0 2.0 50\nadc.in4 = square 0.5 1.5 1000\n");
     auto& adc = box->adc();
     const uint64_t t0 = box->now_ns();
     const uint64_t period = 20000000;   // 50 Hz
@@ -130,8 +126,8 @@ TEST(SimAdc, SignalsFollowVirtualTime)
 TEST(SimAdc, NoiseIsSeededAndOfTheGivenSize)
 {
     const std::string text = "seed = 7\nadc.noise = 1.5\nadc.gain_error = 0.0018\nadc.in0 = dc 1.0\n";
-    auto a = box_of(text);
-    auto b = box_of(text);
+    auto a = make_box(text);
+    auto b = make_box(text);
     std::vector<int> va, vb;
     double sum = 0, sq = 0;
     const int n = 2000;
@@ -165,7 +161,7 @@ TEST(SimDac, CodesTakeEffectAtTheUpdateReadInEachRange)
     const Case cases[] = {{"0..10", 3.75}, {"0..-10", -3.75}, {"-10..10", -2.5}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.range);
-        auto box = box_of(std::string("dac.ao1_range = ") + c.range + "\ndac.ao2_range = " + c.range +
+        auto box = make_box(std::string("dac.ao1_range = ") + c.range + "\ndac.ao2_range = " + c.range +
                           "\ndac.ao1_offset = 0.01\ndac.ao1_gain_error = 0.002\n"
                           "dac.ao2_offset = 0\ndac.ao2_gain_error = 0\n");
         const double before = box->dac().ao_volts(1);
@@ -187,7 +183,7 @@ TEST(SimDac, CodesTakeEffectAtTheUpdateReadInEachRange)
 TEST(SimExpansionDac, ChannelsAnswerOnlyWhileTheCardIsLoaded)
 {
     for (bool loaded : {true, false}) {
-        auto box = box_of(std::string("expansion.loaded = ") + (loaded ? "yes" : "no") + "\n");
+        auto box = make_box(std::string("expansion.loaded = ") + (loaded ? "yes" : "no") + "\n");
         box->reg_write(0xCE, 0xFF);
         box->reg_write(0xCF, 0x0F);
         box->reg_write(0xC2, 0x00);
@@ -206,7 +202,7 @@ constexpr const char* kExactRefs = "refs.ref_2v5 = 2.5\nrefs.ref_10v = 10.0\nref
 
 TEST(SimRefSources, CountsSetTheSourcesAndTheComparatorsCompareUM)
 {
-    auto box = box_of(std::string(kExactRefs) + "refs.u0_offset = 0.1\nrefs.u0_slope = 0.01\n"
+    auto box = make_box(std::string(kExactRefs) + "refs.u0_offset = 0.1\nrefs.u0_slope = 0.01\n"
                       "refs.u1_offset = 0\nrefs.u1_slope = 0.02\n");
     auto& refs = box->refs();
     ref_count(*box, 0x32, 0x14, 300);   // U0 = 3.1 V
@@ -235,7 +231,7 @@ TEST(SimRefSources, CountsSetTheSourcesAndTheComparatorsCompareUM)
 
 TEST(SimRefSources, SourcesSettleWellWithinThePausesOfTheLibrary)
 {
-    auto box = box_of(kExactRefs);
+    auto box = make_box(kExactRefs);
     auto& refs = box->refs();
     ref_count(*box, 0xB2, 0x16, 800);
     box->sleep_ns(1000);
@@ -251,7 +247,7 @@ TEST(SimRefSources, SourcesSettleWellWithinThePausesOfTheLibrary)
 
 TEST(SimRefSources, StoppedCounterAndRailLimitTheSources)
 {
-    auto box = box_of(std::string(kExactRefs) + "refs.rail = 12\n");
+    auto box = make_box(std::string(kExactRefs) + "refs.rail = 12\n");
     ref_count(*box, 0xB2, 0x16, 2000);          // 25 V asked, rail at 12 V
     box->sleep_ns(10000000);
     EXPECT_NEAR(box->refs().um_volts(), 12.0, 1e-6);
@@ -283,7 +279,7 @@ TEST(SimRefSources, SupplyDividerPerFamilyAndRevision)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.box);
-        auto box = box_of(c.box);
+        auto box = make_box(c.box);
         box->reg_write(0x10, c.p0);
         EXPECT_NEAR(box->refs().supply_seen(), c.seen, 1e-9);
         // the comparator switches where UM passes it
@@ -306,7 +302,7 @@ TEST(SimRefSources, SupplyDividerPerFamilyAndRevision)
 
 TEST(SimRefSources, OlderFamilyHasAFixedU1)
 {
-    auto box = box_of("box.family = older\nrefs.u1_fixed = 14.9\n");
+    auto box = make_box("box.family = older\nrefs.u1_fixed = 14.9\n");
     ref_count(*box, 0x72, 0x15, 100);
     box->sleep_ns(100000000);
     EXPECT_DOUBLE_EQ(box->refs().u1_volts(), 14.9);

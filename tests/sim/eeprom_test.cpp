@@ -3,6 +3,8 @@
 // acknowledge, which the library never does).
 #include <gtest/gtest.h>
 
+#include "fixture.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,13 +19,7 @@
 
 namespace {
 
-std::unique_ptr<tvsim::Box> box_of(const std::string& text)
-{
-    std::string error;
-    auto box = tvsim::Box::from_text(text, &error);
-    EXPECT_TRUE(box != nullptr) << error;
-    return box;
-}
+using testsupport::make_box;
 
 // A two-wire controller on register 02h (bit 7 pulls data low, bit 6 pulls
 // clock low) reading the data line at 12h bit 1.
@@ -126,7 +122,7 @@ private:
 
 TEST(SimEeprom, ByteWriteAndRandomReadWithAcknowledges)
 {
-    auto box = box_of("eeprom.contents = blank\n");
+    auto box = make_box("eeprom.contents = blank\n");
     Controller c(*box);
     EXPECT_TRUE(c.write_byte(0x37, 0x5A));
     box->sleep_ns(10 * kMs);
@@ -140,7 +136,7 @@ TEST(SimEeprom, ByteWriteAndRandomReadWithAcknowledges)
 
 TEST(SimEeprom, WriteCycleRefusesAddressAndLosesWrites)
 {
-    auto box = box_of("eeprom.contents = blank\neeprom.write_cycle_us = 5000\n");
+    auto box = make_box("eeprom.contents = blank\neeprom.write_cycle_us = 5000\n");
     Controller c(*box);
     ASSERT_TRUE(c.write_byte(0x10, 0x01));
     EXPECT_TRUE(box->eeprom().busy());
@@ -156,7 +152,7 @@ TEST(SimEeprom, WriteCycleRefusesAddressAndLosesWrites)
 
 TEST(SimEeprom, AnswersOnlyItsOwnDeviceAddress)
 {
-    auto box = box_of("eeprom.contents = blank\n");
+    auto box = make_box("eeprom.contents = blank\n");
     Controller c(*box);
     EXPECT_FALSE(c.write_byte(0x00, 0x12, 0xA2));   // block 1: another chip's address
     EXPECT_FALSE(c.write_byte(0x00, 0x12, 0x50));
@@ -167,7 +163,7 @@ TEST(SimEeprom, AnswersOnlyItsOwnDeviceAddress)
 
 TEST(SimEeprom, OnlyAStopWritesARepeatedStartAbandons)
 {
-    auto box = box_of("eeprom.contents = blank\n");
+    auto box = make_box("eeprom.contents = blank\n");
     Controller c(*box);
     c.start();
     ASSERT_TRUE(c.send(0xA0));
@@ -183,7 +179,7 @@ TEST(SimEeprom, OnlyAStopWritesARepeatedStartAbandons)
 
 TEST(SimEeprom, SequentialReadAndPageRollOver)
 {
-    auto box = box_of("eeprom.contents = blank\n");
+    auto box = make_box("eeprom.contents = blank\n");
     Controller c(*box);
     // three bytes from 06h: the pointer wraps inside the 8-byte page (06, 07, 00)
     c.start();
@@ -212,7 +208,7 @@ TEST(SimEeprom, SequentialReadAndPageRollOver)
 
 TEST(SimEeprom, StuckCellsKeepTheirValue)
 {
-    auto box = box_of("eeprom.contents = blank\nfault.eeprom_stuck_cells = 0Ch, 0x0D\n");
+    auto box = make_box("eeprom.contents = blank\nfault.eeprom_stuck_cells = 0Ch, 0x0D\n");
     Controller c(*box);
     for (uint8_t a : {0x0B, 0x0C, 0x0D}) {
         ASSERT_TRUE(c.write_byte(a, 0x00));
@@ -225,11 +221,11 @@ TEST(SimEeprom, StuckCellsKeepTheirValue)
 
 TEST(SimEeprom, InitialContentsFromTheBoxFile)
 {
-    auto blank = box_of("eeprom.contents = blank\n");
+    auto blank = make_box("eeprom.contents = blank\n");
     for (int i = 0; i < 256; ++i)
         ASSERT_EQ(blank->eeprom().cell(i), 0xFF) << i;
 
-    auto box = box_of("eeprom.contents = programmed\neeprom.device_class = 1002h\neeprom.id007 = 7A03h\n"
+    auto box = make_box("eeprom.contents = programmed\neeprom.device_class = 1002h\neeprom.id007 = 7A03h\n"
                       "eeprom.ref_voltage = 4.5\neeprom.serial = 70000\n");
     const auto& m = box->eeprom().image();
     const uint8_t head[12] = {0x02, 0x10, 0x03, 0x7A, 0x00, 0x00, 0x90, 0x40, 0x70, 0x11, 0x01, 0x00};
@@ -295,7 +291,7 @@ TEST(SimEeprom, DefaultBoxKeepsItsImageInTheStateDirectory)
 
 TEST(SimEeprom, OlderFamilyHasNoChipAndReadsThePullUp)
 {
-    auto box = box_of("box.family = older\n");
+    auto box = make_box("box.family = older\n");
     Controller c(*box);
     EXPECT_FALSE(box->eeprom().present());
     EXPECT_FALSE(c.write_byte(0x00, 0x00));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "config/eeprom_program.h"
+#include "eeprom_cells.h"
 #include "fixture.h"
 #include "link/port.h"
 #include "link/state.h"
@@ -38,10 +39,7 @@ protected:
     template <typename T>
     T stored(int offset)
     {
-        T v;
-        for (size_t i = 0; i < sizeof v; ++i)
-            reinterpret_cast<uint8_t*>(&v)[i] = box_->eeprom().cell(offset + static_cast<int>(i));
-        return v;
+        return testsupport::eeprom_value<T>(*box_, offset);
     }
     // The texts from `first` on, joined.
     std::string messages_from(const std::string& first) const

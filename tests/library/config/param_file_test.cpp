@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "config/param_file.h"
+#include "eeprom_cells.h"
 #include "fixture.h"
 #include "link/state.h"
 #include "sim/eeprom24c02.h"
@@ -141,10 +142,7 @@ protected:
     template <typename T>
     T stored(int offset)
     {
-        T v;
-        for (size_t i = 0; i < sizeof v; ++i)
-            reinterpret_cast<uint8_t*>(&v)[i] = box_->eeprom().cell(offset + static_cast<int>(i));
-        return v;
+        return testsupport::eeprom_value<T>(*box_, offset);
     }
 };
 

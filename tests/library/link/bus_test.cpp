@@ -17,10 +17,7 @@ protected:
     void SetUp() override
     {
         LibraryTest::SetUp();
-        use_recorder();
-        g_dev.iolpt = 0x378;
-        g_dev.io_wait = 7;
-        rec_.log.clear();
+        use_recorder_at(0x00, 7);
     }
 };
 

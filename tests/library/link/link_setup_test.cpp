@@ -112,10 +112,7 @@ protected:
     void SetUp() override
     {
         LibraryTest::SetUp();
-        use_recorder();
-        g_dev.iolpt = 0x378;
-        g_dev.io_status = 0x04;
-        rec_.log.clear();
+        use_recorder_at(0x04, 0);
     }
 };
 

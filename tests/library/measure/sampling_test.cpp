@@ -60,10 +60,7 @@ protected:
     void SetUp() override
     {
         LibraryTest::SetUp();
-        use_recorder();
-        g_dev.iolpt = 0x378;
-        g_dev.io_status = 0xA4;
-        rec_.log.clear();
+        use_recorder_at(0xA4, 0);
     }
     void play(const SampleScript& s) { rec_.script[0x378] = s.reads; }
     std::vector<BusEvent> events() const { return bus_events(rec_.log, 0x378); }
