@@ -28,13 +28,6 @@ constexpr uint16_t kAo2Bipolar = 0x90;    // AO2 -10..+10 V
 constexpr uint16_t kSelfTest = 0xD5;      // A/D -10..+10 V, both outputs -10..+10 V
 }  // namespace ranges
 
-// High bytes of the output codes, written directly by the adjustment (the
-// low bytes kAo1Low/kAo2Low are in link/regs.h).
-namespace reg {
-constexpr uint8_t kAo1High = 0xE9;
-constexpr uint8_t kAo2High = 0xEB;
-}  // namespace reg
-
 // Multiplexer codes of the box's own signals (first nibble, second nibble
 // = the two inputs of the differential input).
 namespace mux_code {

@@ -49,8 +49,10 @@ constexpr uint8_t kCardDaHigh1 = 0xC1;   // high byte of expansion D/A channel 1
 constexpr uint8_t kAdStatus = 0xE4;   // bit 0 ready; bits 7-4 result bits 3-0
 constexpr uint8_t kAdHigh = 0xE5;     // result bits 11-4
 // D/A outputs and expansion card D/A
-constexpr uint8_t kAo1Low = 0xE8;        // AO1 code low byte, E9h high byte
-constexpr uint8_t kAo2Low = 0xEA;        // AO2 code low byte, EBh high byte
+constexpr uint8_t kAo1Low = 0xE8;         // AO1 code low byte
+constexpr uint8_t kAo1High = 0xE9;        // AO1 code high byte
+constexpr uint8_t kAo2Low = 0xEA;         // AO2 code low byte
+constexpr uint8_t kAo2High = 0xEB;        // AO2 code high byte
 constexpr uint8_t kKestelDa1 = 0xC0;     // expansion D/A channel 1 low byte; channel n at C0h + 2(n-1)
 constexpr uint8_t kKestelUpdate = 0xD0;  // read: expansion D/A codes become effective
 // expansion card ports
