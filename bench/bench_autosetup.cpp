@@ -51,11 +51,11 @@ std::string temp_dir()
     return dir;
 }
 
-void run_setup(benchmark::State& state, bool report_steps)
+void run_setup(benchmark::State& state, bool report_steps, const char* box_text = "box.port = 378h\n")
 {
     const std::string dir = temp_dir();
     std::string error;
-    auto box = tvsim::Box::from_text("box.port = 378h\n", &error);
+    auto box = tvsim::Box::from_text(box_text, &error);
     g_box = box.get();
     sim_attach_box(box.get());
     port_set_backend_override(sim_backend());
@@ -100,6 +100,40 @@ void BM_AutoSetupDefaultBox(benchmark::State& state)
     run_setup(state, false);
 }
 BENCHMARK(BM_AutoSetupDefaultBox)->Unit(benchmark::kMillisecond);
+
+// Ranges code 50h instead of D5h: the same setup without the D/A self-test,
+// which runs only when both outputs are -10..+10 V.
+void BM_AutoSetupWithoutSelfTest(benchmark::State& state)
+{
+    run_setup(state, false, "box.port = 378h\ndac.ao2_range = 0..10\n");
+}
+BENCHMARK(BM_AutoSetupWithoutSelfTest)->Unit(benchmark::kMillisecond);
+
+// The reference sources' calibration on its own, on a set-up box.
+void BM_InitDa(benchmark::State& state)
+{
+    const std::string dir = temp_dir();
+    std::string error;
+    auto box = tvsim::Box::from_text("box.port = 378h\n", &error);
+    sim_attach_box(box.get());
+    port_set_backend_override(sim_backend());
+    std::snprintf(g_dev.dll_dir, sizeof g_dev.dll_dir, "%s", dir.c_str());
+    enableDLLmessages_PortwardInitVb();
+    int32_t port = 0x378;
+    float ref = 0.0f;
+    AutoSetup(0, 0, &port, &ref);
+    double virt = 0;
+    for (auto _ : state) {
+        const uint64_t v0 = box->now_ns();
+        benchmark::DoNotOptimize(init_da(15.0f));
+        virt += (box->now_ns() - v0) / 1e9;
+    }
+    state.counters["virtual_s"] = virt / static_cast<double>(state.iterations());
+    DeInitTarvenix();
+    port_set_backend_override(nullptr);
+    sim_attach_box(nullptr);
+}
+BENCHMARK(BM_InitDa)->Unit(benchmark::kMillisecond);
 
 void BM_AutoSetupSteps(benchmark::State& state)
 {
